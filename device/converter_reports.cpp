@@ -1,0 +1,1 @@
+#include "device/converter_reports.h"
