@@ -54,9 +54,9 @@ def select_start(p, cx, cy, colour=BUTTON, ink=INK, with_select=True, gap=16):
     """Two small pills left and right of cx, named underneath."""
     if with_select:
         pill(p, cx - gap - 22, cy - 5, cx - gap, cy + 5, 9, colour)
-        p.label(cx - gap - 11, cy + 13, 'SELECT', 8, ink)
+        p.label(cx - gap - 11, cy + 13, 'SELECT', 7, ink)
         pill(p, cx + gap, cy - 5, cx + gap + 22, cy + 5, 10, colour)
-        p.label(cx + gap + 11, cy + 13, 'START', 8, ink)
+        p.label(cx + gap + 11, cy + 13, 'START', 7, ink)
     else:
         pill(p, cx - 11, cy - 5, cx + 11, cy + 5, 10, colour)
         p.label(cx, cy + 13, 'START', 8, ink)
