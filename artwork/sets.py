@@ -190,7 +190,7 @@ def draw_twist():
     face_buttons(p, 220, 200, spread=20, r=10)
     pill(p, 176, 240, 198, 250, 10)
     p.label(187, 259, 'START', 8, INK)
-    turn_arrows(p, 150, 206, 34, 22, 18, spread=48)
+    turn_arrows(p, 150, 206, 42, 22, 18, spread=56)
     return p.finish()
 
 
