@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Regenerates docs/screenshots/: both pages of the sheet for every pad kind
+# the simulated converter plays, the Test page for every "Type:" entry, and
+# the Force page with each button held.
+#
+#   tools/cphost/make-screenshots.sh [BUILD_ARCH_DIR] [OUT_DIR]
+#
+# BUILD_ARCH_DIR defaults to build/i686 (built first: targets tavrelusbcp,
+# fakedinput, cphost, tavrelsim); OUT_DIR to docs/screenshots.
+set -uo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+b=${1:-$here/build/i686}
+out=${2:-$here/docs/screenshots}
+b=$(cd "$b" && pwd) || exit 1
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+cmake --build "$b" -j2 --target tavrelusbcp fakedinput cphost tavrelsim || exit 1
+
+run=$(mktemp -d)
+trap 'rm -rf "$run"' EXIT
+cp "$b/controlpanel/tavrelusbcp.dll" "$run/"
+cp "$(find "$b/tests/doubles" -name dinput.dll | head -1)" "$run/dinput.dll"
+for t in cphost tavrelsim; do cp "$(find "$b/tools" -name "$t.exe" | head -1)" "$run/"; done
+
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$b")/wineprefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="dinput=n,b;mscoree,mshtml="
+export TAVREL_OWN_DISPLAY=1
+. "$here/scripts/wine-env"
+wine_start || exit 1
+trap 'wine_stop; rm -rf "$run"' EXIT
+cd "$run"
+winout=$(winepath -w "$out")
+
+# shot KIND PREFIX [cphost options...]: one sheet run against a pad of KIND.
+shot() {
+  local kind=$1 prefix=$2
+  shift 2
+  local pipe="tavrel-shots-$$-$prefix"
+  TAVREL_FAKEDI_JOYSTICKS="0=\\\\.\\pipe\\$pipe" wine tavrelsim.exe --pipe "$pipe" --kind "$kind" \
+    --seconds 20 --quiet &
+  local sim=$!
+  sleep 1
+  TAVREL_FAKEDI_JOYSTICKS="0=\\\\.\\pipe\\$pipe" wine cphost.exe --dll tavrelusbcp.dll --id 0 \
+    --screenshot "$winout" --after 1500 --prefix "$prefix-" "$@" || echo "make-screenshots: $prefix failed" >&2
+  kill "$sim" 2>/dev/null
+  wait "$sim" 2>/dev/null
+}
+
+for kind in twostick digital dial twist wheel dance hori fishing none; do
+  shot "$kind" "$kind"
+done
+for sel in 1:hori 2:dance 3:cockpit 4:fishing; do
+  shot twostick "type-${sel#*:}" --page test --select "${sel%%:*}"
+done
+shot twostick hold-shock --page force --hold shock
+shot twostick hold-rumble --page force --hold rumble
+ls -1 "$out"
