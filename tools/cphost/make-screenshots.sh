@@ -31,6 +31,9 @@ export TAVREL_OWN_DISPLAY=1
 wine_start || exit 1
 trap 'wine_stop; rm -rf "$run"' EXIT
 cd "$run"
+# Xvfb has no window manager: let Wine draw the frames itself, so that the
+# shots show the sheet's caption and icon (a setting of this prefix only).
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 winout=$(winepath -w "$out")
 
 # shot KIND PREFIX [cphost options...]: one sheet run against a pad of KIND.
