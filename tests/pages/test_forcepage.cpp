@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <prsht.h>
 
 #include <cstdint>
 #include <string>
@@ -239,6 +240,38 @@ TEST_F(ForcePageTest, LabelsSitRightAlignedLeftOfTheButtons)
     EXPECT_FALSE(inkIn(96, 100, 10, 24));
     EXPECT_TRUE(inkIn(40, 96, 40, 54));
     EXPECT_FALSE(inkIn(20, 40, 10, 54));
+}
+
+} // namespace
+
+namespace {
+
+// A host that hands a page no description (or one without the sheet object)
+// gets a blank page that answers every message, not a crash.
+TEST(PageWithoutSheet, BothPagesStayBlankAndAnswerZero)
+{
+    HMODULE hRes = PageResources();
+    ASSERT_NE(hRes, nullptr);
+    struct Page {
+        int templateId;
+        DLGPROC proc;
+    };
+    const Page pages[] = {{101, TestPageDlgProc}, {102, ForcePageDlgProc}};
+    PROPSHEETPAGEW pspNoSheet = {};
+    pspNoSheet.dwSize = sizeof(pspNoSheet);
+    for (const Page &p : pages) {
+        for (LPARAM init : {LPARAM(0), reinterpret_cast<LPARAM>(&pspNoSheet)}) {
+            HWND h = CreateDialogParamW(hRes, MAKEINTRESOURCEW(p.templateId), nullptr, p.proc, init);
+            ASSERT_NE(h, nullptr);
+            EXPECT_EQ(GetWindowLongPtrW(h, DWLP_USER), 0);
+            ShowWindow(h, SW_SHOW);
+            UpdateWindow(h);
+            EXPECT_EQ(p.proc(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(105, 15)), 0);
+            EXPECT_EQ(p.proc(h, WM_TIMER, 1000, 0), 0);
+            PumpFor(50);
+            DestroyWindow(h);
+        }
+    }
 }
 
 } // namespace
