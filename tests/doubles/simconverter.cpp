@@ -525,6 +525,15 @@ void SimConverter::ClearOutputs()
     LeaveCriticalSection(&m_lock);
 }
 
+std::vector<SimOutput> SimConverter::TakeOutputs()
+{
+    std::vector<SimOutput> v;
+    EnterCriticalSection(&m_lock);
+    v.swap(m_outputs);
+    LeaveCriticalSection(&m_lock);
+    return v;
+}
+
 int SimConverter::ClientCount()
 {
     EnterCriticalSection(&m_lock);

@@ -72,6 +72,8 @@ public:
     // True once at least `count` output reports have arrived.
     bool WaitForOutputs(size_t count, DWORD timeoutMs);
     void ClearOutputs();
+    // Outputs() and ClearOutputs() in one step: nothing slips in between.
+    std::vector<SimOutput> TakeOutputs();
 
     // Connections now open.
     int ClientCount();
