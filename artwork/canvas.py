@@ -51,7 +51,26 @@ def ellipse(cx, cy, rx, ry=None):
 
 
 def rrect(x0, y0, x1, y1, r=4):
-    return lambda d: d.rounded_rectangle((x0, y0, x1, y1), radius=r, fill=255)
+    """Rounded rectangle from two bars and four corner discs: true round
+    corners even at small radii."""
+    x0, y0, x1, y1 = (int(round(v)) for v in (x0, y0, x1, y1))
+    r = int(max(0, min(r, (x1 - x0) // 2, (y1 - y0) // 2)))
+
+    def draw(d):
+        d.rectangle((x0 + r, y0, x1 - r, y1), fill=255)
+        d.rectangle((x0, y0 + r, x1, y1 - r), fill=255)
+        for cx, cy in ((x0 + r, y0 + r), (x1 - r, y0 + r), (x0 + r, y1 - r), (x1 - r, y1 - r)):
+            d.ellipse((cx - r, cy - r, cx + r, cy + r), fill=255)
+    return draw
+
+
+def pill_shape(x0, y0, x1, y1):
+    """A capsule: a bar with round ends (Pillow's rounded rectangle turns
+    octagonal when the radius is half the height)."""
+    r = (y1 - y0) / 2.0
+    parts = [ellipse(x0 + r, y0 + r, r), ellipse(x1 - r, y0 + r, r)]
+    parts.append(lambda d: d.rectangle((int(x0 + r), y0, int(x1 - r), y1), fill=255))
+    return parts
 
 
 def poly(points):
@@ -130,7 +149,7 @@ class Picture:
             col.putpixel((0, i), mix(top, bottom, i / max(1, h - 1)))
         return col.resize((x1 - x0, h), Image.NEAREST)
 
-    def _paint(self, img, mask, box, top, bottom, outline, flat):
+    def _paint(self, img, mask, box, top, bottom, outline, flat, line=1):
         if flat:
             layer = Image.new('RGB', (box[2] - box[0], box[3] - box[1]), top)
         else:
@@ -138,11 +157,11 @@ class Picture:
         m = mask.crop(box)
         img.paste(layer, box[:2], m)
         if outline is not None:
-            inner = m.filter(ImageFilter.MinFilter(3))
+            inner = m.filter(ImageFilter.MinFilter(2 * line + 1))
             edge = ImageChops.subtract(m, inner)
             img.paste(outline, box, edge)
 
-    def shape(self, prims, colour, elem=0, outline='auto', flat=False, hot=None):
+    def shape(self, prims, colour, elem=0, outline='auto', flat=False, hot=None, line=1):
         """Paints the union of prims. colour is the shape's base colour;
         outline a colour, None, or 'auto' (a dark version of colour). flat
         shapes (marks on a control: digits, arrows, ribs) get no shade, and
@@ -157,16 +176,16 @@ class Picture:
         if outline == 'auto':
             outline = darker(colour, 0.55)
         top, bottom = (colour, colour) if flat else (lighter(colour, 0.3), darker(colour, 0.12))
-        self._paint(self.normal, mask, box, top, bottom, outline, flat)
+        self._paint(self.normal, mask, box, top, bottom, outline, flat, line)
         if 1 <= elem <= 24:
             if flat:
                 c = HOT_MARK if hot is None else hot
                 self._paint(self.hot, mask, box, c, c, None, True)
             else:
                 self._paint(self.hot, mask, box, HOT_TOP, HOT_BOTTOM,
-                            HOT_OUTLINE if outline is not None else None, False)
+                            HOT_OUTLINE if outline is not None else None, False, line)
         else:
-            self._paint(self.hot, mask, box, top, bottom, outline, flat)
+            self._paint(self.hot, mask, box, top, bottom, outline, flat, line)
         self.map.paste(elem, box, mask.crop(box))
 
     def label(self, cx, cy, s, size, colour):

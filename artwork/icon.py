@@ -18,6 +18,19 @@ VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 
          (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
 
 
+# How the icon's colours come out in 16 colours: nearest-colour matching
+# would turn the greys navy and the warm buttons olive.
+TO_VGA16 = {
+    (56, 56, 72): (0, 0, 0),
+    (60, 60, 76): (0, 0, 0),
+    (200, 200, 214): (192, 192, 192),
+    (184, 184, 200): (192, 192, 192),
+    (236, 236, 244): (255, 255, 255),
+    (168, 72, 0): (128, 0, 0),
+    (255, 210, 60): (255, 255, 0),
+}
+
+
 def draw_pad():
     """RGBA picture of the icon, hard-edged: alpha is 0 or 255 only."""
     img = Image.new('RGBA', (SIZE, SIZE), (0, 0, 0, 0))
@@ -66,7 +79,11 @@ def _image_entry(img, bits):
             idx.append(0)
             continue
         if c not in index:
-            index[c] = palette.index(c) if c in palette else _nearest(c, palette)
+            if bits == 4:
+                c4 = TO_VGA16.get(c, c)
+                index[c] = palette.index(c4) if c4 in palette else _nearest(c4, palette)
+            else:
+                index[c] = palette.index(c)
         idx.append(index[c])
     ncolours = 1 << bits
     table = b''.join(struct.pack('<BBBB', b, g, r, 0) for r, g, b in palette)

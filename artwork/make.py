@@ -119,7 +119,8 @@ def main(argv):
     args = ap.parse_args(argv)
 
     files = render_all()
-    if args.contact_sheet or args.check:
+    contact_sheet_wanted = args.contact_sheet or args.check
+    if contact_sheet_wanted:
         files['docs/contact-sheet.png'] = png_bytes(contact_sheet())
     for rel, data in sorted(files.items()):
         path = os.path.join(args.out, rel)
@@ -127,11 +128,17 @@ def main(argv):
         with open(path, 'wb') as f:
             f.write(data)
     if args.check:
+        again = render_all()
+        if contact_sheet_wanted:
+            again['docs/contact-sheet.png'] = png_bytes(contact_sheet())
+        unsteady = [rel for rel in sorted(files) if again[rel] != files[rel]]
+        for rel in unsteady:
+            print('not deterministic: %s differs between two runs' % rel)
         stale = [rel for rel, data in sorted(files.items())
                  if not same_content(os.path.join(REPO, rel), data)]
         for rel in stale:
             print('stale: %s (run artwork/make.py --contact-sheet)' % rel)
-        if stale:
+        if stale or unsteady:
             return 1
         print('%d generated files match the committed ones' % len(files))
     return 0

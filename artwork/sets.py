@@ -10,10 +10,10 @@ picture; element numbers are the ones the Test page lights:
 
 import math
 
-from canvas import (BG, H, W, Picture, arc_arrow, arrow, darker, ellipse, lighter, poly,
-                    rrect, text, thick_line)
+from canvas import (BG, H, W, Picture, arc_arrow, arrow, darker, ellipse, lighter, pill_shape,
+                    poly, rrect, text, thick_line)
 
-BODY = (196, 198, 212)
+BODY = (188, 190, 202)
 RECESS = (168, 170, 186)
 BUTTON = (100, 102, 118)
 MARK = (236, 236, 244)
@@ -47,16 +47,16 @@ def face_buttons(p, cx, cy, spread=23, r=11, colour=BUTTON, mark=MARK, recess=RE
 
 
 def pill(p, x0, y0, x1, y1, elem, colour=BUTTON):
-    p.shape(rrect(x0, y0, x1, y1, (y1 - y0) // 2), colour, elem)
+    p.shape(pill_shape(x0, y0, x1, y1), colour, elem)
 
 
 def select_start(p, cx, cy, colour=BUTTON, ink=INK, with_select=True, gap=16):
     """Two small pills left and right of cx, named underneath."""
     if with_select:
         pill(p, cx - gap - 22, cy - 5, cx - gap, cy + 5, 9, colour)
-        p.label(cx - gap - 11, cy + 13, 'SELECT', 8, ink)
+        p.label(cx - gap - 11, cy + 13, 'SELECT', 7, ink)
         pill(p, cx + gap, cy - 5, cx + gap + 22, cy + 5, 10, colour)
-        p.label(cx + gap + 11, cy + 13, 'START', 8, ink)
+        p.label(cx + gap + 11, cy + 13, 'START', 7, ink)
     else:
         pill(p, cx - 11, cy - 5, cx + 11, cy + 5, 10, colour)
         p.label(cx, cy + 13, 'START', 8, ink)
@@ -101,7 +101,7 @@ def pad_front(p, body, dark_edge=False, sticks=False, dial=False):
         for x in range(114, 190, 8):
             p.shape(rrect(x, 33, x + 3, 47, 1), darker(body, 0.5), outline=None)
     p.shape([rrect(34, 44, 266, 104, 22), ellipse(62, 84, 34, 24), ellipse(238, 84, 34, 24)], body,
-            outline=outline)
+            outline=outline, line=2)
     shoulder(p, 46, 26, 112, 44, 5)
     shoulder(p, 188, 26, 254, 44, 6)
     p.shape(rrect(40, 48, 118, 58, 3), darker(body, 0.2))
@@ -114,7 +114,7 @@ def pad_front(p, body, dark_edge=False, sticks=False, dial=False):
 def pad_top_body(p, body):
     outline = darker(body, 0.6)
     p.shape([rrect(36, 124, 264, 230, 44), ellipse(74, 250, 46, 62), ellipse(226, 250, 46, 62)], body,
-            outline=outline)
+            outline=outline, line=2)
 
 
 def draw_digital():
@@ -173,8 +173,8 @@ def draw_twist():
     p.shape(rrect(136, 52, 164, 96, 6), darker(TWIST, 0.25))
     for y in range(58, 92, 6):
         p.shape(rrect(138, y, 162, y + 2, 1), darker(TWIST, 0.45), outline=None)
-    p.shape([rrect(28, 44, 136, 104, 22), ellipse(58, 84, 30, 22)], TWIST, outline=outline)
-    p.shape([rrect(164, 44, 272, 104, 22), ellipse(242, 84, 30, 22)], TWIST, outline=outline)
+    p.shape([rrect(28, 44, 136, 104, 22), ellipse(58, 84, 30, 22)], TWIST, outline=outline, line=2)
+    p.shape([rrect(164, 44, 272, 104, 22), ellipse(242, 84, 30, 22)], TWIST, outline=outline, line=2)
     shoulder(p, 40, 26, 104, 44, 5)
     shoulder(p, 196, 26, 260, 44, 6)
     shoulder(p, 44, 56, 100, 74, 7)
@@ -182,15 +182,15 @@ def draw_twist():
     # From above: left half with the direction pad, right half with the
     # buttons, the swivel joining them.
     p.shape(rrect(128, 186, 172, 226, 10), darker(TWIST, 0.3))
-    p.shape([rrect(24, 150, 140, 250, 40), ellipse(66, 262, 40, 44)], TWIST, outline=outline)
-    p.shape([rrect(160, 150, 276, 250, 40), ellipse(234, 262, 40, 44)], TWIST, outline=outline)
+    p.shape([rrect(24, 150, 140, 250, 40), ellipse(66, 262, 40, 44)], TWIST, outline=outline, line=2)
+    p.shape([rrect(160, 150, 276, 250, 40), ellipse(234, 262, 40, 44)], TWIST, outline=outline, line=2)
     p.shape(ellipse(150, 206, 18), darker(TWIST, 0.15))
     p.shape(ellipse(150, 206, 7), darker(TWIST, 0.4))
     dpad(p, 80, 200, arm=17, half=8)
     face_buttons(p, 220, 200, spread=20, r=10)
     pill(p, 176, 240, 198, 250, 10)
     p.label(187, 259, 'START', 8, INK)
-    turn_arrows(p, 150, 206, 34, 22, 18, spread=48)
+    turn_arrows(p, 150, 206, 42, 22, 18, spread=56)
     return p.finish()
 
 
@@ -200,7 +200,7 @@ def draw_wheel():
     base = (176, 178, 194)
     outline = darker(base, 0.6)
     # Seen from above: the rim as a bar, paddles behind it, the base below.
-    p.shape(rrect(100, 58, 200, 96, 8), base, outline=outline)
+    p.shape(rrect(100, 58, 200, 96, 8), base, outline=outline, line=2)
     shoulder(p, 54, 16, 98, 32, 5)
     shoulder(p, 202, 16, 246, 32, 6)
     shoulder(p, 58, 36, 98, 52, 7)
@@ -208,7 +208,7 @@ def draw_wheel():
     p.shape(rrect(140, 38, 160, 60, 3), darker(base, 0.3))
     p.shape(rrect(80, 26, 220, 44, 9), rim, 25)
     # Seen from the driver's seat.
-    p.shape(rrect(118, 232, 182, 256, 6), base, outline=outline)
+    p.shape(rrect(118, 232, 182, 256, 6), base, outline=outline, line=2)
     p.shape(rrect(140, 214, 160, 234, 3), darker(base, 0.3))
     p.shape([ellipse(150, 168, 64)], rim, 25)
     p.shape(ellipse(150, 168, 52), BG, outline=None)
@@ -223,7 +223,7 @@ def draw_wheel():
     p.shape(arc_arrow(150, 168, 78, 130, 220, width=10), ARROW, 22)
     p.shape(arc_arrow(150, 168, 78, 50, -40, width=10), ARROW, 18)
     # The pedal unit.
-    p.shape(rrect(88, 264, 212, 314, 8), base, outline=outline)
+    p.shape(rrect(88, 264, 212, 314, 8), base, outline=outline, line=2)
     for elem, x in ((23, 104), (19, 158)):
         p.shape(rrect(x, 270, x + 38, 308, 6), BUTTON, elem)
         for y in range(277, 304, 7):
@@ -285,11 +285,11 @@ def draw_hori():
         p.shape(rrect(cx - 18, 10, cx + 18, 64, 12), GRIP, 25)
         shoulder(p, cx - 12, 18, cx + 12, 32, up)
         shoulder(p, cx - 12, 38, cx + 12, 52, low)
-    p.shape(rrect(14, 76, 286, 110, 10), HORI, outline=outline)
+    p.shape(rrect(14, 76, 286, 110, 10), HORI, outline=outline, line=2)
     p.shape(ellipse(150, 93, 7), BUTTON, 11)
     p.label(150, 104, '11', 7, (230, 230, 240))
     # From above: the base, each handle head with arrows for its movements.
-    p.shape(rrect(10, 122, 290, 314, 16), HORI, outline=outline)
+    p.shape(rrect(10, 122, 290, 314, 16), HORI, outline=outline, line=2)
     for cx, up, down, left, right in ((80, 21, 17, 22, 18), (220, 23, 19, 24, 20)):
         cy = 212
         for elem, d, dx, dy in ((up, 'up', 0, -1), (down, 'down', 0, 1), (left, 'left', -1, 0),
@@ -316,7 +316,7 @@ def draw_fishing():
     outline = darker(ROD, 0.6)
     # From the side: grip, rod stub, the reel hanging below with its crank.
     p.shape(poly([(200, 52), (290, 58), (290, 62), (200, 70)]), darker(ROD, 0.2))
-    p.shape(rrect(16, 44, 204, 78, 14), ROD, outline=outline)
+    p.shape(rrect(16, 44, 204, 78, 14), ROD, outline=outline, line=2)
     shoulder(p, 40, 30, 70, 44, 5)
     shoulder(p, 76, 30, 106, 44, 6)
     shoulder(p, 44, 78, 72, 92, 7, r=4)
@@ -328,16 +328,19 @@ def draw_fishing():
     p.shape(ellipse(194, 136, 5), (90, 92, 108))
     p.shape(arc_arrow(170, 120, 40, 150, 250, width=9), ARROW, 23)
     p.shape(arc_arrow(170, 120, 40, 30, -70, width=9), ARROW, 19)
-    # From above: stick at the thumb, buttons, the reel's side.
-    p.shape(poly([(214, 218), (292, 224), (292, 228), (214, 236)]), darker(ROD, 0.2))
-    p.shape(rrect(220, 250, 262, 300, 10), REEL)
-    p.shape(rrect(16, 176, 218, 272, 30), ROD, outline=outline)
+    # From above: stick under the thumb, the buttons, the reel's crank
+    # knob showing beside the handle.
+    p.shape(poly([(214, 216), (292, 222), (292, 226), (214, 234)]), darker(ROD, 0.2))
+    p.shape(rrect(150, 262, 196, 292, 8), REEL)
+    p.shape(thick_line([(188, 284), (214, 296)], 5), darker(REEL, 0.45))
+    p.shape(ellipse(216, 297, 5), (90, 92, 108))
+    p.shape(rrect(16, 176, 218, 272, 30), ROD, outline=outline, line=2)
     stick(p, 66, 224, 11, 21, 17, 22, 18, arrows=(206, 186, 160), ring=darker(ROD, 0.25))
-    face_buttons(p, 146, 220, spread=17, r=8, recess=darker(ROD, 0.2))
-    pill(p, 186, 196, 208, 206, 9)
-    p.label(197, 186, 'SELECT', 7, (250, 240, 230))
-    pill(p, 186, 244, 208, 254, 10)
-    p.label(197, 263, 'START', 7, (250, 240, 230))
+    face_buttons(p, 144, 224, spread=18, r=9, recess=darker(ROD, 0.2))
+    pill(p, 184, 194, 206, 204, 9)
+    p.label(195, 213, 'SELECT', 7, (250, 240, 230))
+    pill(p, 184, 232, 206, 242, 10)
+    p.label(195, 251, 'START', 7, (250, 240, 230))
     return p.finish()
 
 

@@ -12,9 +12,7 @@ import sys
 import unittest
 import zlib
 
-REPO = os.environ.get('TAVREL_REPO') or os.path.dirname(os.path.dirname(os.path.dirname(
-    os.path.abspath(__file__))))
-PICTURES = os.path.join(REPO, 'controlpanel', 'pictures')
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 W, H = 300, 320
 BG_BGR = bytes((255, 217, 217))
@@ -37,41 +35,70 @@ SETS = {
 }
 
 
-def inflate_resource(number, expected):
-    """The resource's bytes inflated, after checking it is exactly one zlib
-    stream of the expected length with nothing around it."""
-    with open(os.path.join(PICTURES, '%d.z' % number), 'rb') as f:
-        raw = f.read()
+def inflate(raw, expected):
+    """(data, problem): the bytes of one resource inflated, after checking
+    it is exactly one zlib stream of the expected length with nothing
+    around it."""
     if raw[:2] != b'\x78\x9c':
-        raise AssertionError('%d.z: header %s, want 78 9c' % (number, raw[:2].hex()))
+        return None, 'header %s, want 78 9c' % raw[:2].hex()
     d = zlib.decompressobj()
-    data = d.decompress(raw)
+    try:
+        data = d.decompress(raw)
+    except zlib.error as e:
+        return None, 'damaged stream (%s)' % e
     if not d.eof:
-        raise AssertionError('%d.z: zlib stream does not end' % number)
+        return None, 'stream does not end'
     if d.unused_data:
-        raise AssertionError('%d.z: %d bytes after the stream' % (number, len(d.unused_data)))
+        return None, '%d bytes after the stream' % len(d.unused_data)
     if len(data) != expected:
-        raise AssertionError('%d.z: inflates to %d bytes, want %d' % (number, len(data), expected))
-    return data
+        return None, 'inflates to %d bytes, want %d' % (len(data), expected)
+    return data, None
 
 
-def load_set(name):
-    hot_id, normal_id, map_id, _ = SETS[name]
-    return (inflate_resource(hot_id, W * H * 3), inflate_resource(normal_id, W * H * 3),
-            inflate_resource(map_id, W * H))
+def load_set(root, name):
+    out = []
+    for number, size in zip(SETS[name][:3], (W * H * 3, W * H * 3, W * H)):
+        with open(os.path.join(root, 'controlpanel', 'pictures', '%d.z' % number), 'rb') as f:
+            data, problem = inflate(f.read(), size)
+        if problem:
+            raise AssertionError('%d.z: %s' % (number, problem))
+        out.append(data)
+    return out
 
 
-def element_stats(hot, normal, emap):
-    """Per element: pixel count, bounding box (in storage rows), summed
-    channel difference and summed highlighted red/green/blue."""
+def set_problems(hot, normal, emap, want):
+    """Everything wrong with one inflated set, as readable lines."""
+    problems = []
+    got = set(emap) - {0}
+    if got != want:
+        problems.append('map holds elements %s, want %s' % (sorted(got), sorted(want)))
+
+    # The pictures differ exactly at the pixels of elements 1 to 24, and at
+    # every one of them.
+    wrong = []
+    for k, e in enumerate(emap):
+        i = 3 * k
+        differs = hot[i:i + 3] != normal[i:i + 3]
+        if differs != (1 <= e <= 24):
+            wrong.append((k % W, H - 1 - k // W, e, differs))
+    if wrong:
+        problems.append('%d pixels where lighting and map disagree (x, y from the top, element, '
+                        'differs): %s' % (len(wrong), wrong[:6]))
+
+    # Background around the controller: the outermost frame of pixels shows
+    # it in both pictures and belongs to no element.
+    for k in range(W * H):
+        if k % W in (0, W - 1) or k // W in (0, H - 1):
+            if emap[k] or normal[3 * k:3 * k + 3] != BG_BGR or hot[3 * k:3 * k + 3] != BG_BGR:
+                problems.append('frame pixel (%d, %d) is not background' % (k % W, H - 1 - k // W))
+                break
+
     stats = {}
     for k, e in enumerate(emap):
         if not e:
             continue
         x, y = k % W, k // W
-        s = stats.get(e)
-        if s is None:
-            s = stats[e] = {'n': 0, 'box': [x, y, x, y], 'diff': 0, 'rgb': [0, 0, 0]}
+        s = stats.setdefault(e, {'n': 0, 'box': [x, y, x, y], 'diff': 0, 'rgb': [0, 0, 0]})
         s['n'] += 1
         b = s['box']
         b[0], b[1], b[2], b[3] = min(b[0], x), min(b[1], y), max(b[2], x), max(b[3], y)
@@ -81,63 +108,112 @@ def element_stats(hot, normal, emap):
         s['rgb'][0] += hr
         s['rgb'][1] += hg
         s['rgb'][2] += hb
-    return stats
+    for e, s in sorted(stats.items()):
+        n = s['n']
+        x0, y0, x1, y1 = s['box']
+        if n < 20:
+            problems.append('element %d: %d pixels, too small to see' % (e, n))
+        # A highlight follows the control's own outline, not a box around it.
+        if n == (x1 - x0 + 1) * (y1 - y0 + 1):
+            problems.append('element %d fills its bounding box' % e)
+        if e > 24:
+            continue
+        r, g, b = (c / n for c in s['rgb'])
+        if s['diff'] / n < 90:
+            problems.append('element %d lights too faintly' % e)
+        if r < b + 60 or r + g < 300:
+            problems.append('element %d: highlight (%d, %d, %d) is not bright and warm' % (e, r, g, b))
+    return problems
 
 
 class PictureSets(unittest.TestCase):
     def test_every_set(self):
         for name in SETS:
             with self.subTest(name):
-                self.check_set(name)
+                hot, normal, emap = load_set(REPO, name)
+                self.assertEqual(set_problems(hot, normal, emap, SETS[name][3]), [])
 
-    def check_set(self, name):
-        hot, normal, emap = load_set(name)
-        want = SETS[name][3]
-
-        self.assertEqual(set(emap) - {0}, want, 'element numbers in the map')
-
-        # The pictures may differ exactly at the pixels of elements 1 to 24,
-        # and must differ at every one of them.
-        wrong = []
-        for k, e in enumerate(emap):
-            i = 3 * k
-            differs = hot[i:i + 3] != normal[i:i + 3]
-            if differs != (1 <= e <= 24):
-                wrong.append((k % W, H - 1 - k // W, e, differs))
-        self.assertFalse(wrong, 'pixels (x, y from the top, element, differs): %s' % wrong[:8])
-
-        # Background around the controller: the outermost frame of pixels
-        # shows it, in both pictures, and belongs to no element.
-        frame = [k for k in range(W * H)
-                 if k % W in (0, W - 1) or k // W in (0, H - 1)]
-        for k in frame:
-            self.assertEqual(emap[k], 0, 'frame pixel %d in an element' % k)
-            self.assertEqual(normal[3 * k:3 * k + 3], BG_BGR, 'frame pixel %d not background' % k)
-            self.assertEqual(hot[3 * k:3 * k + 3], BG_BGR, 'frame pixel %d not background' % k)
-
-        for e, s in element_stats(hot, normal, emap).items():
-            x0, y0, x1, y1 = s['box']
-            area = (x1 - x0 + 1) * (y1 - y0 + 1)
-            with self.subTest(element=e):
-                self.assertGreaterEqual(s['n'], 20, 'element %d too small to see' % e)
-                # The control's own outline, not a box around it.
-                self.assertLess(s['n'], area, 'element %d fills its bounding box' % e)
-                if e > 24:
-                    continue
-                n = s['n']
-                r, g, b = (c / n for c in s['rgb'])
-                self.assertGreaterEqual(s['diff'] / n, 90, 'element %d lights too faintly' % e)
-                self.assertGreater(r, b + 60, 'element %d highlight not warm' % e)
-                self.assertGreater(r + g, 300, 'element %d highlight not bright' % e)
-
-    def test_map_and_picture_rows_are_bottom_up(self):
-        # The bottom row is stored first: it is background, while the top
-        # row of every controller picture is too, so look at the controls:
-        # the shoulder buttons of the digital pad sit in the upper part of
-        # the image, i.e. in the last stored rows.
-        _, _, emap = load_set('digital pad')
+    def test_rows_are_bottom_up(self):
+        # The digital pad's shoulder buttons sit in the upper part of the
+        # image, so they must come in the last stored rows.
+        _, _, emap = load_set(REPO, 'digital pad')
         rows = [k // W for k, e in enumerate(emap) if e in (5, 6, 7, 8)]
         self.assertGreater(min(rows), H // 2)
+
+
+class CheckerCatches(unittest.TestCase):
+    """The rules above must reject the faults they are there for."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.hot, cls.normal, cls.emap = (bytearray(b) for b in load_set(REPO, 'digital pad'))
+        cls.want = SETS['digital pad'][3]
+
+    def problems(self, hot=None, normal=None, emap=None, want=None):
+        return set_problems(hot or self.hot, normal or self.normal, emap or self.emap,
+                            want or self.want)
+
+    def pixel_of(self, element):
+        return next(k for k, e in enumerate(self.emap) if e == element)
+
+    def test_lit_pixel_left_unchanged(self):
+        hot = bytearray(self.hot)
+        k = self.pixel_of(3)
+        hot[3 * k:3 * k + 3] = self.normal[3 * k:3 * k + 3]
+        self.assertTrue(any('disagree' in p for p in self.problems(hot=hot)))
+
+    def test_change_outside_any_control(self):
+        hot = bytearray(self.hot)
+        k = self.emap.index(0, W * 200)
+        hot[3 * k] ^= 1
+        self.assertTrue(any('disagree' in p for p in self.problems(hot=hot)))
+
+    def test_missing_and_extra_elements(self):
+        emap = bytearray(self.emap)
+        emap[:] = bytes(10 if e == 9 else e for e in emap)
+        self.assertTrue(any('map holds' in p for p in self.problems(emap=emap)))
+        emap = bytearray(self.emap)
+        k = self.pixel_of(4)
+        emap[k] = 17
+        self.assertTrue(any('map holds' in p for p in self.problems(emap=emap)))
+
+    def test_boxy_cold_or_faint_highlight(self):
+        # Every element lit as a box: the bounding box of element 1 gets
+        # element 1 in the map and the highlight painted over it.
+        hot, emap = bytearray(self.hot), bytearray(self.emap)
+        ks = [k for k, e in enumerate(emap) if e == 1]
+        xs, ys = [k % W for k in ks], [k // W for k in ks]
+        for y in range(min(ys), max(ys) + 1):
+            for x in range(min(xs), max(xs) + 1):
+                k = y * W + x
+                emap[k] = 1
+                hot[3 * k:3 * k + 3] = bytes((40, 200, 255))
+        self.assertIn('element 1 fills its bounding box', self.problems(hot=hot, emap=emap))
+        # Lit in blue, or lit by a shade too slight to notice.
+        for colour in (bytes((255, 120, 60)), None):
+            hot = bytearray(self.hot)
+            for k, e in enumerate(self.emap):
+                if e == 2:
+                    n = self.normal[3 * k:3 * k + 3]
+                    hot[3 * k:3 * k + 3] = colour or bytes((n[0], n[1], n[2] ^ 8))
+            self.assertTrue(any(p.startswith('element 2') for p in self.problems(hot=hot)),
+                            self.problems(hot=hot))
+
+    def test_background_frame(self):
+        normal = bytearray(self.normal)
+        hot = bytearray(self.hot)
+        normal[0:3] = hot[0:3] = bytes((255, 255, 255))
+        self.assertTrue(any('frame pixel' in p for p in self.problems(hot=hot, normal=normal)))
+
+    def test_stream_form(self):
+        data = bytes(self.emap)
+        good = zlib.compress(data, 6)
+        self.assertEqual(inflate(good, W * H), (data, None))
+        self.assertIn('after the stream', inflate(good + b'\0', W * H)[1])
+        self.assertIn('does not end', inflate(good[:-10], W * H)[1])
+        self.assertIn('header', inflate(zlib.compress(data, 9), W * H)[1])
+        self.assertIn('header', inflate(b'\0' + good, W * H)[1])
+        self.assertIn('inflates to', inflate(zlib.compress(data[:-300], 6), W * H)[1])
 
 
 class Icon(unittest.TestCase):
@@ -173,5 +249,4 @@ class Icon(unittest.TestCase):
 if __name__ == '__main__':
     if len(sys.argv) > 1 and not sys.argv[1].startswith('-'):
         REPO = sys.argv.pop(1)
-        PICTURES = os.path.join(REPO, 'controlpanel', 'pictures')
     unittest.main()
