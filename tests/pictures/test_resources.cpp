@@ -91,20 +91,4 @@ TEST_F(BuiltArtwork, EveryResourceIsOneUsEnglishZlibStreamOfTheRightSize)
     }
 }
 
-TEST_F(BuiltArtwork, PicturesLoadThroughDibPictureOnTheirBackground)
-{
-    for (const Expected &x : AllResources()) {
-        if (x.map) continue;
-        DibPicture picture(300, 320, 24);
-        picture.Fill(0);
-        picture.LoadCompressed(m_module, x.number);
-        // Most of every picture is the background RGB(217, 217, 255).
-        const BYTE *p = picture.Pixels();
-        int background = 0;
-        for (size_t i = 0; i < picture.BufferSize(); i += 3)
-            if (p[i] == 0xFF && p[i + 1] == 0xD9 && p[i + 2] == 0xD9) ++background;
-        EXPECT_GT(background, fixture::kPixels / 4) << x.number;
-    }
-}
-
 } // namespace
