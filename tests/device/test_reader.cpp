@@ -156,29 +156,4 @@ TEST_F(Reader, AnUnpluggedConverterEndsTheReadsAndStopStaysPrompt)
     sim.Stop();
 }
 
-TEST_F(Reader, ACopyNeverMixesTwoReports)
-{
-    SimConverter sim(SimConverter::UniqueName(L"torn"));
-    ASSERT_TRUE(sim.Start());
-    AttachTo(sim.Path());
-    m_pSheet->StartHidReader();
-    ASSERT_TRUE(sim.WaitForClients(1, kHangMs));
-
-    // Every report has eight equal bytes; a torn copy would not.
-    int torn = 0;
-    for (int i = 1; i <= 400; ++i) {
-        BYTE r[8];
-        memset(r, i & 0xFF, sizeof(r));
-        sim.SendInput(r);
-        for (int j = 0; j < 20; ++j) {
-            std::vector<BYTE> c = Copy(m_pSheet);
-            for (BYTE b : c)
-                if (b != c[0]) ++torn;
-        }
-    }
-    EXPECT_EQ(torn, 0);
-    EXPECT_TRUE(StopsWithin(m_pSheet, kHangMs));
-    sim.Stop();
-}
-
 } // namespace
