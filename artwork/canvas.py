@@ -51,7 +51,17 @@ def ellipse(cx, cy, rx, ry=None):
 
 
 def rrect(x0, y0, x1, y1, r=4):
-    return lambda d: d.rounded_rectangle((x0, y0, x1, y1), radius=r, fill=255)
+    """Rounded rectangle from two bars and four corner discs: true round
+    corners even at small radii."""
+    x0, y0, x1, y1 = (int(round(v)) for v in (x0, y0, x1, y1))
+    r = int(max(0, min(r, (x1 - x0) // 2, (y1 - y0) // 2)))
+
+    def draw(d):
+        d.rectangle((x0 + r, y0, x1 - r, y1), fill=255)
+        d.rectangle((x0, y0 + r, x1, y1 - r), fill=255)
+        for cx, cy in ((x0 + r, y0 + r), (x1 - r, y0 + r), (x0 + r, y1 - r), (x1 - r, y1 - r)):
+            d.ellipse((cx - r, cy - r, cx + r, cy + r), fill=255)
+    return draw
 
 
 def pill_shape(x0, y0, x1, y1):

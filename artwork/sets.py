@@ -54,9 +54,9 @@ def select_start(p, cx, cy, colour=BUTTON, ink=INK, with_select=True, gap=16):
     """Two small pills left and right of cx, named underneath."""
     if with_select:
         pill(p, cx - gap - 22, cy - 5, cx - gap, cy + 5, 9, colour)
-        p.label(cx - gap - 11, cy + 13, 'SELECT', 8, ink)
+        p.label(cx - gap - 11, cy + 13, 'SELECT', 7, ink)
         pill(p, cx + gap, cy - 5, cx + gap + 22, cy + 5, 10, colour)
-        p.label(cx + gap + 11, cy + 13, 'START', 8, ink)
+        p.label(cx + gap + 11, cy + 13, 'START', 7, ink)
     else:
         pill(p, cx - 11, cy - 5, cx + 11, cy + 5, 10, colour)
         p.label(cx, cy + 13, 'START', 8, ink)
@@ -190,7 +190,7 @@ def draw_twist():
     face_buttons(p, 220, 200, spread=20, r=10)
     pill(p, 176, 240, 198, 250, 10)
     p.label(187, 259, 'START', 8, INK)
-    turn_arrows(p, 150, 206, 34, 22, 18, spread=48)
+    turn_arrows(p, 150, 206, 42, 22, 18, spread=56)
     return p.finish()
 
 
