@@ -40,15 +40,16 @@ TEST(DllEntry, AttachNamesTheHostCommandLineAndDetachSaysSo)
 
     FreeLibrary(h);
     EXPECT_TRUE(capture.WaitFor("CPL DLL Detach", 5000));
-    EXPECT_EQ(capture.Count("CPL DLL Attach"), 1u);
+    lines = capture.LinesFrom(self);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "CPL DLL Attach"), 1);
 }
 
 TEST(DllEntry, SheetFromTheDllNamesTheDllAsItsResourceModule)
 {
     HMODULE h = LoadLibraryA(DllPath().c_str());
     ASSERT_NE(h, nullptr);
-    auto getClassObject = reinterpret_cast<GetClassObjectFn>(GetProcAddress(h, "DllGetClassObject"));
-    auto canUnloadNow = reinterpret_cast<CanUnloadNowFn>(GetProcAddress(h, "DllCanUnloadNow"));
+    auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void (*)()>(GetProcAddress(h, "DllGetClassObject")));
+    auto canUnloadNow = reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void (*)()>(GetProcAddress(h, "DllCanUnloadNow")));
     ASSERT_TRUE(getClassObject && canUnloadNow);
     EXPECT_EQ(canUnloadNow(), S_OK);
 

@@ -48,10 +48,7 @@ TEST_F(Search, FindsThePathAndTheXAxisReportId)
     EXPECT_EQ(m_nReportId, 0x0102u);
 
     std::string log = FakeLog();
-    EXPECT_NE(log.find("GetConfig id=5 flags=0x1 size=1176"), std::string::npos) << log;
     EXPECT_NE(log.find("QueryInterface(IDirectInputDevice7A)"), std::string::npos) << log;
-    EXPECT_NE(log.find("GetProperty(GUIDANDPATH) size=552 header=16 obj=0 how=0"), std::string::npos) << log;
-    EXPECT_NE(log.find("GetObjectInfo size=316 obj=0x10030 how=0x3"), std::string::npos) << log;
     // The device goes first, then the configuration, then DirectInput.
     size_t dev = log.rfind("Release(device)"), cfg = log.rfind("Release(joyconfig)"), di = log.rfind("Release(dinput)");
     EXPECT_TRUE(dev < cfg && cfg < di) << log;
