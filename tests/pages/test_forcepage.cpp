@@ -74,7 +74,7 @@ protected:
         Sleep(50);
         std::vector<std::vector<uint8_t>> out;
         for (const SimOutput &o : m_sim->Outputs())
-            out.emplace_back(o.data, o.data + 5);
+            out.push_back(o.bytes);
         return out;
     }
 

@@ -59,8 +59,9 @@ protected:
         m_page.reset(new PageWindow(101, TestPageDlgProc, m_sheet->get()));
         ASSERT_NE(m_page->hwnd(), nullptr);
         ASSERT_NE(page(), nullptr);
+        // Waiting without pumping: no tick may poll before the test does.
         if (id == 0) {
-            ASSERT_TRUE(PumpUntil([&] { return m_sim->ClientCount() > 0; }, 5000)) << "reader never connected";
+            ASSERT_TRUE(m_sim->WaitForClients(1, 5000)) << "reader never connected";
         }
     }
 

@@ -36,22 +36,29 @@ cd "$run"
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 winout=$(winepath -w "$out")
 
-# shot KIND PREFIX [cphost options...]: one sheet run against a pad of KIND.
+# Identification bytes of the pads the simulator knows.
+declare -A ident=([twostick]=70 [digital]=40 [dial]=E0 [twist]=20 [fishing]=80 [wheel]=10 [dance]=30
+                  [hori]=50 [none]=FF)
+
+# shot KIND PREFIX [cphost options...]: one sheet run against a pad of KIND
+# that holds buttons 1, 3, 10 and 13 and pushes axis 1 low and axis 3 high,
+# so the shots show lit buttons and arrows and off-centre thumbs.
 shot() {
   local kind=$1 prefix=$2
   shift 2
   local pipe="tavrel-shots-$$-$prefix"
-  TAVREL_FAKEDI_JOYSTICKS="0=\\\\.\\pipe\\$pipe" wine tavrelsim.exe --pipe "$pipe" --kind "$kind" \
-    --seconds 20 --quiet &
+  printf '0 00 05 12 20 80 D0 60 %s\n' "${ident[$kind]}" >"$run/$prefix.txt"
+  export TAVREL_FAKEDI_JOYSTICKS="0=\\\\.\\pipe\\$pipe"
+  wine tavrelsim.exe --pipe "$pipe" --kind "$kind" --script "$prefix.txt" --seconds 30 --quiet >/dev/null &
   local sim=$!
   sleep 1
-  TAVREL_FAKEDI_JOYSTICKS="0=\\\\.\\pipe\\$pipe" wine cphost.exe --dll tavrelusbcp.dll --id 0 \
-    --screenshot "$winout" --after 1500 --prefix "$prefix-" "$@" || echo "make-screenshots: $prefix failed" >&2
+  wine cphost.exe --dll tavrelusbcp.dll --id 0 --screenshot "$winout" --after 1500 --prefix "$prefix-" "$@" \
+    || echo "make-screenshots: $prefix failed" >&2
   kill "$sim" 2>/dev/null
   wait "$sim" 2>/dev/null
 }
 
-for kind in twostick digital dial twist wheel dance hori fishing none; do
+for kind in twostick digital dial twist fishing wheel dance hori none; do
   shot "$kind" "$kind"
 done
 for sel in 1:hori 2:dance 3:cockpit 4:fishing; do
