@@ -222,6 +222,15 @@ private:
     HGDIOBJ m_hOldBitmap = nullptr, m_hOldBrush = nullptr, m_hOldPen = nullptr, m_hOldFont = nullptr;
 };
 
+COLORREF AxisLabelColour(COLORREF crFace)
+{
+    // Near-white labels read well on a mid-grey face and on the dark thumb,
+    // but vanish on the light faces of current systems (240, 240, 240 is
+    // the usual one); there the labels go dark instead.
+    int luma = (GetRValue(crFace) * 299 + GetGValue(crFace) * 587 + GetBValue(crFace) * 114) / 1000;
+    return luma > 200 ? RGB(10, 10, 10) : RGB(240, 240, 240);
+}
+
 void TestPage::DrawAxesPanel()
 {
     if (!m_hbmAxes)
@@ -231,7 +240,7 @@ void TestPage::DrawAxesPanel()
     if (!hdc)
         return;
     Rectangle(hdc, 0, 0, kAxesW, kAxesH);
-    SetTextColor(hdc, RGB(240, 240, 240));
+    SetTextColor(hdc, AxisLabelColour(GetSysColor(COLOR_BTNFACE)));
 
     // The display follows the reported kind; the "Type:" choice only swaps pictures.
     switch (ControllerKind(m_state)) {

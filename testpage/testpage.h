@@ -57,6 +57,10 @@ private:
     bool m_bTicked;
 };
 
+// Text colour of the axis labels for a given button-face colour: light on
+// mid-grey faces, dark on light ones, so the numbers stay readable.
+COLORREF AxisLabelColour(COLORREF crFace);
+
 // Called at each step of a page's teardown ("KillTimer", "StopHidReader",
 // "Unacquire", "DeletePictures") just before it runs; null in the product.
 // Lets tests check the teardown order against the device's own records.

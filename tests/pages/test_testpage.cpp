@@ -235,6 +235,24 @@ TEST_F(TestPageTest, BarsPlaceTheirThumbsByValue)
         EXPECT_EQ(r.right, right) << "bar " << i;
     }
     EXPECT_EQ(DarkBox(100, 164).right, -1) << "nothing below the fourth bar";
+
+    // The first bar's label "0" starts at the bar's middle and can be seen
+    // against the panel's face.
+    COLORREF label = AxisLabelColour(Face());
+    int ink = 0;
+    for (int y = 2; y < 14; ++y)
+        for (int x = 35; x < 45; ++x)
+            ink += m_page->Pixel(TestPage::kAxesX + x, TestPage::kAxesY + y) == label;
+    EXPECT_GT(ink, 0) << "no label pixels";
+    EXPECT_NE(label, Face());
+}
+
+TEST(AxisLabels, ContrastWithTheButtonFace)
+{
+    EXPECT_EQ(AxisLabelColour(RGB(192, 192, 192)), RGB(240, 240, 240));
+    EXPECT_EQ(AxisLabelColour(RGB(240, 240, 240)), RGB(10, 10, 10));
+    EXPECT_EQ(AxisLabelColour(RGB(255, 255, 255)), RGB(10, 10, 10));
+    EXPECT_EQ(AxisLabelColour(RGB(64, 64, 64)), RGB(240, 240, 240));
 }
 
 TEST_F(TestPageTest, AxesPanelFollowsTheKindNotTheTypeChoice)
