@@ -2,7 +2,11 @@
 // exports are tested in test_ffdll).
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "ffdriver/ffmodule.h"
+#include "tests/doubles/debugcapture.h"
 #include "tests/ffdriver/ff_test_util.h"
 
 namespace {
@@ -71,6 +75,43 @@ TEST(ClassFactory, CreatedDriversKeepTheModuleLoaded)
     EXPECT_EQ(drv->Release(), 0u);
     EXPECT_EQ(Count(), c0 + 2);
     EXPECT_EQ(FFDriver_CanUnloadNow(), S_FALSE);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DebugLines, EveryFactoryCallWritesItsPrefixedLine)
+{
+    DebugCapture cap;
+    ASSERT_TRUE(cap.Start());
+    IClassFactory *cf = nullptr;
+    ASSERT_EQ(FFDriver_GetClassObject(CLSID_TavrelEffectDriver, IID_IClassFactory, reinterpret_cast<void **>(&cf)),
+              S_OK);
+    void *outer = &outer;
+    void *p = nullptr;
+    EXPECT_EQ(cf->CreateInstance(static_cast<IUnknown *>(outer), IID_IDirectInputEffectDriver, &p),
+              CLASS_E_NOAGGREGATION);
+    cf->Release();
+    EXPECT_TRUE(cap.WaitFor("VIZIDIVU:CClassFactory_CreateInstance\n", 5000));
+    cap.Stop();
+    std::vector<std::string> mine = cap.LinesFrom(GetCurrentProcessId());
+    EXPECT_EQ(mine, (std::vector<std::string>{"VIZIDIVU:CClassFactory_QueryInterface\n",
+                                              "VIZIDIVU:CClassFactory_CreateInstance\n"}));
+}
+
+TEST(DebugLines, ALongLineIsCutToTheBufferNotOverrun)
+{
+    DebugCapture cap;
+    ASSERT_TRUE(cap.Start());
+    std::string longText(2000, 'x');
+    EXPECT_EQ(DebugPrint("%s%d", longText.c_str(), 7), 502);
+    EXPECT_EQ(DebugPrint("%d-%s", 42, "ok"), 5);
+    EXPECT_TRUE(cap.WaitFor("VIZIDIVU:42-ok", 5000));
+    cap.Stop();
+    std::vector<std::string> mine = cap.LinesFrom(GetCurrentProcessId());
+    ASSERT_EQ(mine.size(), 2u);
+    EXPECT_EQ(mine[0], "VIZIDIVU:" + std::string(502, 'x'));
 }
 
 } // namespace
