@@ -1,12 +1,23 @@
+// Module entry of the control-panel server (DLL build only).
 #include <windows.h>
-#include <objbase.h>
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+#include "controlpanel/module.h"
 
-extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID, REFIID, void **ppv)
+BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason, LPVOID)
 {
-    if (ppv) *ppv = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+    switch (fdwReason) {
+    case DLL_PROCESS_ATTACH:
+        g_hInstance = hinstDLL;
+        InitializeCriticalSection(&g_csDirectInput);
+        OutputDebugStringA("CPL DLL Attach");
+        OutputDebugStringA(GetCommandLineA());
+        break;
+    case DLL_PROCESS_DETACH:
+        OutputDebugStringA("CPL DLL Detach");
+        DeleteCriticalSection(&g_csDirectInput);
+        break;
+    default:
+        break;
+    }
+    return TRUE;
 }
-
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }

@@ -3,14 +3,16 @@
 // (DirectInput objects and the HID read channel).
 #pragma once
 
+#ifndef DIRECTINPUT_VERSION
 #define DIRECTINPUT_VERSION 0x0700
+#endif
 #include <windows.h>
 #include <dinput.h>
 #include <dinputd.h>
 
 #include "controlpanel/digcpropsheet.h"
 
-class CPropertySheetObject : public IDIGameCntrlPropSheet {
+class CPropertySheetObject final : public IDIGameCntrlPropSheet {
 public:
     CPropertySheetObject();
 
@@ -26,44 +28,54 @@ public:
     virtual USHORT GetID();
     virtual HRESULT Initialize();
 
-    // DirectInput objects (created once, first caller wins).
+    // DirectInput objects: created by the first caller, later calls find them
+    // made; a failed call leaves what it made and the next one retries only
+    // the missing pieces.
     HRESULT InitializeDirectInput(HWND hWnd);
 
-    // HID read channel; the Test page starts and stops it.
+    // HID read channel; the Test page starts and stops it, one pair per life
+    // of its window.
     HANDLE OpenHidDevice();
     void StartHidReader();
     void StopHidReader();
+    // Copies min(cb, 8) bytes of the latest whole report; returns pDest.
     BYTE *CopyInputReport(BYTE *pDest, int cb);
 
-    IDirectInput *m_pdi = nullptr;
-    IDirectInputJoyConfig *m_pdiJoyCfg = nullptr;
-    IDirectInputDevice2A *m_pdiDevice2 = nullptr;
-
+    // The fields keep the documented order; only the device interfaces are
+    // for the pages to use directly.
 private:
-    ~CPropertySheetObject();
-    friend void HidReaderThread(void *pv);
-
     SHORT m_cRef;
     USHORT m_nID;
     DIGCSHEETINFO m_digcSheetInfo;
     DIGCPAGEINFO *m_pdigcPageInfo;
     WCHAR *m_wszSheetCaption;
+
+public:
+    IDirectInput *m_pdi;
+    IDirectInputJoyConfig *m_pdiJoyCfg;
+    IDirectInputDevice2A *m_pdiDevice2;
+
+private:
     BYTE m_fInitialized;
     BYTE m_abInputReport[8];
-    HANDLE m_hHidDevice = nullptr;
-    HANDLE m_hReaderThread = nullptr;
-    HANDLE m_hStopEvent = nullptr;
-    HANDLE m_hDoneEvent = nullptr;
-    CRITICAL_SECTION m_csReport; // excludes the reader's store from CopyInputReport
+    HANDLE m_hHidDevice;
+    HANDLE m_hReaderThread;
+    HANDLE m_hStopEvent;
+    HANDLE m_hDoneEvent;
+    CRITICAL_SECTION m_csReport; // the reader's store and CopyInputReport exclude each other
+
+    ~CPropertySheetObject();
+    CPropertySheetObject(const CPropertySheetObject &) = delete;
+    CPropertySheetObject &operator=(const CPropertySheetObject &) = delete;
+    friend unsigned __stdcall HidReaderThread(void *pv);
 };
 
 // Reader thread body (its argument is the property-sheet object).
-void HidReaderThread(void *pv);
-
-// Opens a converter path for synchronous shared reading and writing.
-HANDLE OpenConverterPath(const char *path);
+unsigned __stdcall HidReaderThread(void *pv);
 
 HRESULT DIUtilCreateDeviceFromJoyConfig(SHORT id, HWND hWnd, IDirectInput *pdi,
                                         IDirectInputJoyConfig *pdiJoyCfg,
                                         IDirectInputDevice2A **ppdiDevice2);
-extern DIDATAFORMAT JoystickDataFormat;
+
+// Describes JoystickState (device/converter_reports.h) to DirectInput.
+extern const DIDATAFORMAT JoystickDataFormat;
