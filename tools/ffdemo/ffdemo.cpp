@@ -2,14 +2,16 @@
 // bound the way DirectInput binds it, and shows what the converter's motors
 // receive.
 //
-//   ffdemo [--dll PATH] [--joystick N] [--external] [--quiet]
+//   ffdemo [--dll PATH] [--id N] [--external | --own-sim] [--quiet]
 //
-// By default it serves its own simulated converter and points the test
-// DirectInput (the fake dinput.dll beside this program) at it, prints every
-// change of the motor report, and checks each step's motor values: the exit
-// code is 0 when every step drove the motors as expected. With --external
-// the converter is someone else's: the fake DirectInput finds it through
-// TAVREL_FAKEDI_JOYSTICKS (id=path), and only the driver's side is printed.
+// With --own-sim (the default when TAVREL_FAKEDI_JOYSTICKS is not set) it
+// serves its own simulated converter and points the test DirectInput (the
+// fake dinput.dll beside this program) at it, prints every change of the
+// motor report, and checks each step's motor values: the exit code is 0 when
+// every step drove the motors as expected. With --external (the default when
+// TAVREL_FAKEDI_JOYSTICKS is set) the converter is someone else's, found by
+// the fake DirectInput through that variable (id=path); only the driver's
+// side is printed and the exit code tells whether every call succeeded.
 #include <windows.h>
 #include <dinput.h>
 #include <dinputd.h>
@@ -167,14 +169,17 @@ int main(int argc, char **argv)
     g_t0 = GetTickCount();
     std::string dll;
     UINT joystick = 0;
-    bool external = false;
+    const char *env = getenv("TAVREL_FAKEDI_JOYSTICKS");
+    bool external = env && *env;
     for (int i = 1; i < argc; ++i) {
         if (!strcmp(argv[i], "--dll") && i + 1 < argc) dll = argv[++i];
-        else if (!strcmp(argv[i], "--joystick") && i + 1 < argc) joystick = (UINT)atoi(argv[++i]);
+        else if ((!strcmp(argv[i], "--id") || !strcmp(argv[i], "--joystick")) && i + 1 < argc)
+            joystick = (UINT)atoi(argv[++i]);
         else if (!strcmp(argv[i], "--external")) external = true;
+        else if (!strcmp(argv[i], "--own-sim")) external = false;
         else if (!strcmp(argv[i], "--quiet")) g_quiet = true;
         else {
-            printf("usage: ffdemo [--dll PATH] [--joystick N] [--external] [--quiet]\n");
+            printf("usage: ffdemo [--dll PATH] [--id N] [--external | --own-sim] [--quiet]\n");
             return 2;
         }
     }
@@ -223,6 +228,7 @@ int main(int argc, char **argv)
 
     hr = drv->DeviceID(0x0700, joystick, TRUE, 0, nullptr);
     Say("DeviceID(0x0700, joystick %u, begin, device 0) -> 0x%08lX", joystick, (unsigned long)hr);
+    if (external) Say("the converter is the one TAVREL_FAKEDI_JOYSTICKS names for joystick %u", joystick);
     if (sim && !sim->WaitForClients(1, 3000)) {
         Say("!! the driver did not open the converter");
         ++demo.failures;
@@ -301,6 +307,7 @@ int main(int argc, char **argv)
         sim->Stop();
         delete sim;
     }
-    Say(demo.failures ? "%d step(s) went wrong" : "every step drove the motors as expected", demo.failures);
+    if (demo.failures) Say("%d step(s) went wrong", demo.failures);
+    else Say(sim ? "every step drove the motors as expected" : "every driver call succeeded");
     return demo.failures ? 1 : 0;
 }
