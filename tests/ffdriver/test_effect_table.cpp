@@ -231,23 +231,4 @@ TEST_F(EffectTableTest, GainGoesToTheDeviceBlockUnchanged)
     EXPECT_EQ(EffectTable_WakeCount(), wakes + 1);
 }
 
-TEST(EffectTableNames, TheSectionIsTheNamedOneOfItsFullSize)
-{
-    HANDLE h = OpenFileMappingA(FILE_MAP_READ, FALSE, TAVREL_FF_MAPPING_NAME);
-    ASSERT_NE(h, nullptr);
-    void *p = MapViewOfFile(h, FILE_MAP_READ, 0, 0, 0);
-    ASSERT_NE(p, nullptr);
-    MEMORY_BASIC_INFORMATION mbi;
-    VirtualQuery(p, &mbi, sizeof(mbi));
-    EXPECT_GE(mbi.RegionSize, sizeof(EffectTable));
-    UnmapViewOfFile(p);
-    CloseHandle(h);
-    HANDLE m = OpenMutexA(SYNCHRONIZE, FALSE, TAVREL_FF_MUTEX_NAME);
-    HANDLE e = OpenEventA(SYNCHRONIZE, FALSE, TAVREL_FF_EVENT_NAME);
-    EXPECT_NE(m, nullptr);
-    EXPECT_NE(e, nullptr);
-    if (m) CloseHandle(m);
-    if (e) CloseHandle(e);
-}
-
 } // namespace

@@ -141,14 +141,32 @@ TEST(EffectDriverDll, AFullConstantForceReachesTheConverterAndTheReleaseTurnsItO
     EXPECT_LE(at, 1);
 
     WipeDevice0(drv);
-    mark = sim.Outputs().size();
+
+    // A second object on the device shares the channel; the first one's end
+    // does not turn the motors off under it.
+    IDirectInputEffectDriver *second = d.Create();
+    ASSERT_EQ(second->DeviceID(0x0700, kJoystick, TRUE, 0, nullptr), S_OK);
     EXPECT_EQ(drv->Release(), 0u);
+    mark = sim.Outputs().size();
+    EXPECT_GE(FirstReportAfter(sim, mark, "00 01 00 00 00", 2000), 0);
+    EXPECT_EQ(sim.TotalConnections(), 1);
+
+    mark = sim.Outputs().size();
+    EXPECT_EQ(second->Release(), 0u);
     // The simulator records a message shortly after the write returns.
     at = FirstReportAfter(sim, mark, "00 00 00 00 00", 2000);
     ASSERT_GE(at, 0);
     Sleep(300);
     EXPECT_EQ(sim.Outputs().size(), mark + at + 1) << "nothing after the all-off report";
     EXPECT_TRUE(sim.WaitForClients(0, 5000)) << "the handle was closed";
+
+    // Bound again later: the channel reopens and the thread that kept
+    // running writes to it.
+    IDirectInputEffectDriver *third = d.Create();
+    ASSERT_EQ(third->DeviceID(0x0700, kJoystick, TRUE, 0, nullptr), S_OK);
+    mark = sim.Outputs().size();
+    EXPECT_GE(FirstReportAfter(sim, mark, "00 01 00 00 00", 2000), 0);
+    third->Release();
 }
 
 TEST(EffectDriverDll, ModuleCountsFollowTheFactoryAndCreatedObjects)
@@ -165,6 +183,11 @@ TEST(EffectDriverDll, ModuleCountsFollowTheFactoryAndCreatedObjects)
     EXPECT_EQ(d.canUnload(), S_FALSE);
     cf->LockServer(TRUE);
     cf->LockServer(FALSE);
+    void *outer = &outer; // never called
+    p = &p;
+    EXPECT_EQ(cf->CreateInstance(static_cast<IUnknown *>(outer), IID_IDirectInputEffectDriver, &p),
+              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(p, &p) << "left untouched";
     EXPECT_EQ(cf->Release(), 0u);
     EXPECT_EQ(d.canUnload(), S_OK);
 
