@@ -204,17 +204,23 @@ void DeviceChannel_Open(DWORD d, DWORD dwJoystickId)
     DriverLock_Leave();
 }
 
+// The count changes under the driver lock, so a close for the last binding
+// and a new binding's open cannot cross: the new one always reopens.
 void DeviceChannel_Bind(DWORD d, DWORD dwJoystickId)
 {
     if (d >= kFFDeviceCount) return;
-    InterlockedIncrement(&g_aChannels[d].m_cBindings);
+    DriverLock_Enter();
+    ++g_aChannels[d].m_cBindings;
+    DriverLock_Leave();
     DeviceChannel_Open(d, dwJoystickId);
 }
 
 void DeviceChannel_Unbind(DWORD d)
 {
     if (d >= kFFDeviceCount) return;
-    if (InterlockedDecrement(&g_aChannels[d].m_cBindings) == 0) DeviceChannel_Close(d);
+    DriverLock_Enter();
+    if (g_aChannels[d].m_cBindings > 0 && --g_aChannels[d].m_cBindings == 0) DeviceChannel_Close(d);
+    DriverLock_Leave();
 }
 
 BOOL DeviceChannel_AnyThreadStarted() { return InterlockedCompareExchange(&g_bThreadStarted, 0, 0) != 0; }
