@@ -120,14 +120,18 @@ TEST_F(FakeDInput, ConfiguredJoystickAnswersTheWholeLookupAndLogsIt)
     EXPECT_EQ(FakeDI_AcquiredDevices(), 0);
     EXPECT_EQ(FakeDI_LastCooperativeWindow(), GetDesktopWindow());
 
+    // The format's sizes are those of the structures: 24 and 16 on x86.
+    const std::string format = "SetDataFormat size=" + std::to_string(sizeof(DIDATAFORMAT)) +
+                               " objsize=" + std::to_string(sizeof(DIOBJECTDATAFORMAT)) +
+                               " flags=0x1 datasize=36 objs=21\n";
     EXPECT_EQ(Log(), "DirectInputCreateA version=0x700 hinst=1 outer=0\n"
                      "QueryInterface(IDirectInputJoyConfig)\n"
                      "GetConfig id=4 flags=0x1 size=1176\n"
                      "CreateDevice joystick=4 outer=0\n"
                      "QueryInterface(IDirectInputDevice2A)\n"
-                     "Release(device) ref=1\n"
-                     "SetDataFormat size=24 objsize=16 flags=0x1 datasize=36 objs=21\n"
-                     "SetCooperativeLevel flags=0x9 hwnd=1\n"
+                     "Release(device) ref=1\n" +
+                         format +
+                         "SetCooperativeLevel flags=0x9 hwnd=1\n"
                      "Acquire\n"
                      "GetProperty(GUIDANDPATH) size=552 header=16 obj=0 how=0\n"
                      "GetObjectInfo size=316 obj=0x10030 how=0x3\n"
