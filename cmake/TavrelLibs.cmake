@@ -15,3 +15,26 @@ function(tavrel_glob_library name)
   endif()
   add_library(${name} STATIC ${srcs})
 endfunction()
+
+# tavrel_copy_beside(target dll_target [AS file_name])
+# Keeps a copy of a DLL target's file next to target's own output, renewed
+# whenever the DLL is rebuilt (a post-build copy would go stale when only
+# the DLL changed). Programs load such DLLs by name from their own folder.
+function(tavrel_copy_beside target dll)
+  cmake_parse_arguments(C "" "AS" "" ${ARGN})
+  if(NOT C_AS)
+    set(C_AS $<TARGET_FILE_NAME:${dll}>)
+  endif()
+  get_target_property(dir ${target} RUNTIME_OUTPUT_DIRECTORY)
+  if(NOT dir)
+    set(dir ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${target}_${dll}.copied)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${dll}> ${dir}/${C_AS}
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${dll}
+    VERBATIM)
+  add_custom_target(${target}_copy_${dll} DEPENDS ${stamp})
+  add_dependencies(${target} ${target}_copy_${dll})
+endfunction()

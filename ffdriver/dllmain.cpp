@@ -1,12 +1,29 @@
 #include <windows.h>
 #include <objbase.h>
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+#include "ffdriver/ffmodule.h"
 
-extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID, REFIID, void **ppv)
+BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD dwReason, LPVOID lpReserved)
 {
-    if (ppv) *ppv = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+    switch (dwReason) {
+    case DLL_PROCESS_ATTACH:
+        DisableThreadLibraryCalls(hinstDLL);
+        // Without the shared table the driver cannot work: refuse to load.
+        return FFDriver_ProcessAttach(hinstDLL);
+    case DLL_PROCESS_DETACH:
+        FFDriver_ProcessDetach(lpReserved != nullptr);
+        return TRUE;
+    default:
+        return TRUE;
+    }
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return S_FALSE; }
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv)
+{
+    return FFDriver_GetClassObject(rclsid, riid, ppv);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
+{
+    return FFDriver_CanUnloadNow();
+}
