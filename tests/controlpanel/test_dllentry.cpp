@@ -32,6 +32,7 @@ TEST(DllEntry, AttachNamesTheHostCommandLineAndDetachSaysSo)
     HMODULE h = LoadLibraryA(DllPath().c_str());
     ASSERT_NE(h, nullptr) << GetLastError();
     ASSERT_TRUE(capture.WaitFor("CPL DLL Attach", 5000));
+    ASSERT_TRUE(capture.WaitFor(GetCommandLineA(), 5000));
     std::vector<std::string> lines = capture.LinesFrom(self);
     auto at = std::find(lines.begin(), lines.end(), "CPL DLL Attach");
     ASSERT_NE(at, lines.end());

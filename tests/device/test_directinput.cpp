@@ -19,6 +19,21 @@ const WCHAR kPath[] = L"\\\\.\\pipe\\tavrel-cpc-di";
 
 using Lines = std::vector<std::string>;
 
+// The helper's texts written by this process so far. A writer does not wait
+// for the listener to file its line, so a marker of our own goes last: once
+// it has arrived, every earlier line has too.
+Lines OurTexts(DebugCapture &capture)
+{
+    static int s_marker = 0;
+    std::string marker = "cpc-sync-" + std::to_string(++s_marker);
+    OutputDebugStringA(marker.c_str());
+    EXPECT_TRUE(capture.WaitFor(marker, 5000));
+    Lines mine;
+    for (const std::string &s : capture.LinesFrom(GetCurrentProcessId()))
+        if (s.rfind("DIUtil", 0) == 0) mine.push_back(s);
+    return mine;
+}
+
 class InitDirectInput : public FakeDirectInputTest {
 protected:
     void SetUp() override
@@ -35,14 +50,7 @@ protected:
         m_capture.Stop();
         FakeDirectInputTest::TearDown();
     }
-    // Our own texts only: the fake and the runtime may write others.
-    Lines Texts()
-    {
-        Lines mine;
-        for (const std::string &s : m_capture.LinesFrom(GetCurrentProcessId()))
-            if (s.rfind("DIUtil", 0) == 0) mine.push_back(s);
-        return mine;
-    }
+    Lines Texts() { return OurTexts(m_capture); }
 
     DebugCapture m_capture;
     CPropertySheetObject *m_pSheet = nullptr;
@@ -194,13 +202,7 @@ protected:
         m_capture.Stop();
         FakeDirectInputTest::TearDown();
     }
-    Lines Texts()
-    {
-        Lines mine;
-        for (const std::string &s : m_capture.LinesFrom(GetCurrentProcessId()))
-            if (s.rfind("DIUtil", 0) == 0) mine.push_back(s);
-        return mine;
-    }
+    Lines Texts() { return OurTexts(m_capture); }
 
     DebugCapture m_capture;
     IDirectInputA *m_pdi = nullptr;

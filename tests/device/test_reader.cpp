@@ -128,6 +128,8 @@ TEST_F(Reader, TheLastReportSurvivesARestartUntilANewOneArrives)
     sim.SendInput(first.data());
     ASSERT_TRUE(WaitForReport(m_pSheet, first, kHangMs));
     ASSERT_TRUE(StopsWithin(m_pSheet, kHangMs));
+    // The next report must go to the new connection, not the closing one.
+    ASSERT_TRUE(sim.WaitForClients(0, kHangMs));
 
     m_pSheet->StartHidReader();
     ASSERT_TRUE(sim.WaitForClients(1, kHangMs));
