@@ -71,7 +71,9 @@ TEST(DebugCapture, OnlyOneCaptureReadsAtATime)
     ASSERT_TRUE(second.Start(5000));
     OutputDebugStringA("to the second");
     EXPECT_TRUE(second.WaitFor("to the second", 5000));
-    EXPECT_TRUE(first.Lines().empty());
+    // Other programs may write to the debugger meanwhile; what matters is
+    // that the stopped reader got nothing meant for the one after it.
+    for (const auto &line : first.Lines()) EXPECT_NE(line, "to the second");
 }
 
 TEST(DebugCapture, WritersDoNotWaitOnceStopped)
