@@ -101,26 +101,5 @@ void ForcePage::WriteOutputReport()
 
 INT_PTR CALLBACK ForcePageDlgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    ForcePage *pPage;
-    if (uMsg == WM_INITDIALOG) {
-        // lParam is the PROPSHEETPAGE the host built from our page description;
-        // its own lParam is the sheet object. A host that passes neither gets a
-        // blank page rather than a crash.
-        const PROPSHEETPAGEW *psp = reinterpret_cast<const PROPSHEETPAGEW *>(lParam);
-        CPropertySheetObject *pSheet =
-            psp ? reinterpret_cast<CPropertySheetObject *>(psp->lParam) : nullptr;
-        pPage = pSheet ? new (std::nothrow) ForcePage(pSheet, hWnd) : nullptr;
-        SetWindowLongPtrW(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(pPage));
-    } else {
-        pPage = reinterpret_cast<ForcePage *>(GetWindowLongPtrW(hWnd, DWLP_USER));
-    }
-
-    if (!pPage)
-        return 0;
-    INT_PTR result = pPage->HandleMessage(hWnd, uMsg, wParam, lParam);
-    if (uMsg == WM_DESTROY) {
-        SetWindowLongPtrW(hWnd, DWLP_USER, 0);
-        delete pPage;
-    }
-    return result;
+    return PageDialogProc<ForcePage>(hWnd, uMsg, wParam, lParam);
 }

@@ -68,8 +68,11 @@ public:
     int m_cCompositions; // Compose calls
     int m_cBlanks;       // Fill calls for "no pad"
 
-private:
+protected:
+    // Normal, highlighted, map, composed, in that order.
     void DeletePictures();
+
+private:
 
     HMODULE m_hResources;
 };

@@ -88,14 +88,7 @@ TestPage::~TestPage()
         m_pSheet->m_pdiDevice2->Unacquire();
     }
     TeardownStep("DeletePictures");
-    delete m_pNormal;
-    m_pNormal = nullptr;
-    delete m_pHighlighted;
-    m_pHighlighted = nullptr;
-    delete m_pMap;
-    m_pMap = nullptr;
-    delete m_pComposite;
-    m_pComposite = nullptr;
+    DeletePictures();
 
     DeleteObject(m_hbrFace);
     DeleteObject(m_hbrLit);
@@ -357,26 +350,5 @@ void TestPage::DrawButtonCell(HDC hdc, int x, int y, bool bPressed, int nNumber)
 
 INT_PTR CALLBACK TestPageDlgProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    TestPage *pPage;
-    if (uMsg == WM_INITDIALOG) {
-        // lParam is the PROPSHEETPAGE the host built from our page description;
-        // its own lParam is the sheet object. A host that passes neither gets a
-        // blank page rather than a crash.
-        const PROPSHEETPAGEW *psp = reinterpret_cast<const PROPSHEETPAGEW *>(lParam);
-        CPropertySheetObject *pSheet =
-            psp ? reinterpret_cast<CPropertySheetObject *>(psp->lParam) : nullptr;
-        pPage = pSheet ? new (std::nothrow) TestPage(pSheet, hWnd) : nullptr;
-        SetWindowLongPtrW(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(pPage));
-    } else {
-        pPage = reinterpret_cast<TestPage *>(GetWindowLongPtrW(hWnd, DWLP_USER));
-    }
-
-    if (!pPage)
-        return 0;
-    INT_PTR result = pPage->HandleMessage(hWnd, uMsg, wParam, lParam);
-    if (uMsg == WM_DESTROY) {
-        SetWindowLongPtrW(hWnd, DWLP_USER, 0);
-        delete pPage;
-    }
-    return result;
+    return PageDialogProc<TestPage>(hWnd, uMsg, wParam, lParam);
 }
