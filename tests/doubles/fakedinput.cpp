@@ -611,11 +611,11 @@ FAKEDI_EXPORT void __cdecl FakeDI_RemoveJoystick(UINT id)
     g_joysticks->erase(id);
 }
 
-FAKEDI_EXPORT int __cdecl FakeDI_ParseJoysticks(const char *spec)
+FAKEDI_EXPORT int __cdecl FakeDI_ParseJoysticks(const char *list)
 {
-    if (!spec) return 0;
+    if (!list) return 0;
     Lock l;
-    std::string s(spec);
+    std::string s(list);
     int added = 0;
     bool bad = false;
     size_t pos = 0;

@@ -111,7 +111,7 @@ void __cdecl FakeDI_RemoveJoystick(UINT id);
 // Adds joysticks from a specification in the TAVREL_FAKEDI_JOYSTICKS format.
 // Returns the number added, or -1 when any entry was malformed (the
 // well-formed entries are still added).
-int __cdecl FakeDI_ParseJoysticks(const char *spec);
+int __cdecl FakeDI_ParseJoysticks(const char *list);
 
 // The guidInstance that GetConfig reports for joystick `id`.
 void __cdecl FakeDI_JoystickGuid(UINT id, GUID *guid);
